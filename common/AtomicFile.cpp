@@ -56,6 +56,8 @@ void WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
 }
 
 std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) throw FileError(path.string(), "is a folder, not a file");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw FileError(path.string(), "cannot open: " + SystemReason());
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

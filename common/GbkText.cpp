@@ -36,11 +36,14 @@ class Converter {
     while (srcLeft > 0) {
       char* dst = buf;
       std::size_t dstLeft = sizeof buf;
-      std::size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+      const std::size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+      // Taken before the append: a growing string may call malloc, which is
+      // free to change errno even when it succeeds.
+      const int stop = r == static_cast<std::size_t>(-1) ? errno : 0;
       out.append(buf, static_cast<std::size_t>(dst - buf));
-      if (r == static_cast<std::size_t>(-1)) {
-        if (errno == E2BIG) continue;
-        err = errno;
+      if (stop == E2BIG) continue;
+      if (stop != 0) {
+        err = stop;
         break;
       }
     }

@@ -91,15 +91,15 @@ Picture DrawFrameScene(const FrameScene& sc) {
       double g = sum / (kSub * kSub);
 
       if (sc.Blob) {
-        const double bx = sc.Width * 0.80, by = sc.Height * 0.16, br = sc.Height * 0.09;
+        const double bx = sc.Width * 0.92, by = sc.Height * 0.08, br = sc.Height * 0.05;
         const double dd = std::hypot(x - bx, (y - by) * 1.3);
         if (dd < br) g = 45;
       }
       if (sc.Finger) {
-        // A finger from the left edge, slanting down, a little over 40 px wide.
-        const double fy = sc.Height * 0.62 + x * 0.35;
-        const double len = sc.Width * 0.16;
-        if (x < len && std::fabs(y - fy) < 22 - 6 * (x / len)) g = 70;
+        // A finger reaching up from the bottom edge, about 35 px wide.
+        const double tipY = sc.Height * 0.88;
+        const double fx = sc.Width * sc.FingerX + (sc.Height - y) * 0.25;
+        if (y > tipY && std::fabs(x - fx) < 17) g = 70;
       }
       if (sc.LightFall > 0) {
         const double k = (static_cast<double>(x) / sc.Width + static_cast<double>(y) / sc.Height) / 2;

@@ -34,8 +34,9 @@ struct FrameScene {
   int Desk = 95;
   double Noise = 5;      // standard deviation of the sensor noise
   double LightFall = 0;  // 0..1: darkening towards the bottom-right
-  bool Blob = false;     // a dark solid blob in the top-right quadrant
-  bool Finger = false;   // a finger-like shadow reaching in from the left edge
+  bool Blob = false;     // a dark solid blob near the top-right corner
+  bool Finger = false;   // a finger-like shadow reaching in from the bottom edge
+  double FingerX = 0.3;  // where it enters, as a share of the width
   std::uint32_t Seed = 1;
 };
 
