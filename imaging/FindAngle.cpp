@@ -62,7 +62,8 @@ int TFindAngle::FindCorners() {
     const TRect q{w2, h2, w - 1, h - 1};
     bool done = false;
     for (int s = w + h - 1; s >= w + h - 1 - h2 && !done; --s) {
-      for (int i = 0; i <= w - 1; ++i) {
+      // Only steps with 0 < y < H-1 do anything; y = s - i.
+      for (int i = std::max(0, s - h + 2); i <= std::min(w - 1, s - 1); ++i) {
         const int y = s - i;
         if (step(i, y, q)) {
           BottomRight = TPoint{i - 1, y};
@@ -78,7 +79,8 @@ int TFindAngle::FindCorners() {
     const TRect q{0, h2, w2, h - 1};
     bool done = false;
     for (int s = h - 1; s >= h - 1 - h2 && !done; --s) {
-      for (int i = 0; i <= d; ++i) {
+      // y = s + i.
+      for (int i = std::max(0, 1 - s); i <= std::min(d, h - 2 - s); ++i) {
         const int y = s + i;
         if (step(i, y, q)) {
           BottomLeft = TPoint{i + 1, y};
@@ -94,7 +96,8 @@ int TFindAngle::FindCorners() {
     const TRect q{0, 0, w2, h2};
     bool done = false;
     for (int s = 0; s <= h2 && !done; ++s) {
-      for (int i = 0; i <= d; ++i) {
+      // y = s - i.
+      for (int i = std::max(0, s - h + 2); i <= std::min(d, s - 1); ++i) {
         const int y = s - i;
         if (step(i, y, q)) {
           TopLeft = TPoint{i + 1, y};
@@ -110,7 +113,8 @@ int TFindAngle::FindCorners() {
     const TRect q{w2, 0, w - 1, h2};
     bool done = false;
     for (int s = -w - 1; s <= -w - 1 + h2 && !done; ++s) {
-      for (int i = w; i >= 0; --i) {
+      // y = s + i, walked from the right edge inward.
+      for (int i = std::min(w, h - 2 - s); i >= std::max(0, 1 - s); --i) {
         const int y = s + i;
         if (step(i, y, q)) {
           TopRight = TPoint{i - 1, y};

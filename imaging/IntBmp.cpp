@@ -47,39 +47,60 @@ void TIntBmp::BinariseBlocks(int blockCount, float factor) {
   const int bh = RoundEven(static_cast<double>(Height) / n);
   const int bw = RoundEven(static_cast<double>(Width) / n);
 
+  // Block columns: the last one ends at the picture's right edge; a block
+  // that starts beyond the picture is skipped.
+  struct Span {
+    int first, last;
+  };
+  std::vector<Span> cols;
+  for (int c = 0; c < n; ++c) {
+    const int left = c * bw;
+    if (left > Width - 1) continue;
+    cols.push_back(Span{left, std::min(c == n - 1 ? Width - 1 : left + bw - 1, Width - 1)});
+  }
+  std::vector<std::int64_t> sums(cols.size());
+  std::vector<int> thresholds(cols.size());
+
   for (int r = 0; r < n; ++r) {
     const int top = r * bh;
-    const int bottom = std::min(r == n - 1 ? Height - 1 : top + bh - 1, Height - 1);
     if (top > Height - 1) continue;
-    for (int c = 0; c < n; ++c) {
-      const int left = c * bw;
-      const int right = std::min(c == n - 1 ? Width - 1 : left + bw - 1, Width - 1);
-      if (left > Width - 1) continue;
+    const int bottom = std::min(r == n - 1 ? Height - 1 : top + bh - 1, Height - 1);
 
-      // Pass one: grey levels, block mean. The sum does not depend on the
-      // visiting order, so rows go outer for the cache.
-      std::int64_t sum = 0;
-      std::int64_t count = 0;
-      for (int y = top; y <= bottom; ++y) {
-        std::uint8_t* p = Rows[y] + 3 * left;
-        int* grey = Grey[y].data();
-        for (int x = left; x <= right; ++x, p += 3) {
+    // Pass one over the block row: grey levels and each block's sum. The sum
+    // does not depend on the visiting order, so whole rows are walked.
+    std::fill(sums.begin(), sums.end(), 0);
+    for (int y = top; y <= bottom; ++y) {
+      std::uint8_t* row = Rows[y];
+      int* grey = Grey[y].data();
+      for (std::size_t k = 0; k < cols.size(); ++k) {
+        int sum = 0;
+        for (int x = cols[k].first; x <= cols[k].last; ++x) {
+          std::uint8_t* p = row + 3 * x;
           const int g = (77 * p[2] + 151 * p[1] + 28 * p[0]) >> 8;
-          if (!Binarised) grey[x] = g;
           sum += g;
           p[0] = p[1] = p[2] = static_cast<std::uint8_t>(g);
         }
-        count += right - left + 1;
+        sums[k] += sum;
       }
-      const int t = count == 0 ? 255
-                               : RoundEven(static_cast<double>(sum) *
-                                           static_cast<double>(factor) /
-                                           static_cast<double>(count));
+      if (!Binarised) {
+        const std::uint8_t* p = row;
+        for (int x = 0; x < Width; ++x, p += 3) grey[x] = p[0];
+      }
+    }
+    const std::int64_t rowsInBlock = bottom - top + 1;
+    for (std::size_t k = 0; k < cols.size(); ++k) {
+      const std::int64_t count = rowsInBlock * (cols[k].last - cols[k].first + 1);
+      thresholds[k] = RoundEven(static_cast<double>(sums[k]) * static_cast<double>(factor) /
+                                static_cast<double>(count));
+    }
 
-      // Pass two: grey 0 is always ink and 255 always paper, whatever t is.
-      for (int y = top; y <= bottom; ++y) {
-        std::uint8_t* p = Rows[y] + 3 * left;
-        for (int x = left; x <= right; ++x, p += 3) {
+    // Pass two: grey 0 is always ink and 255 always paper, whatever t is.
+    for (int y = top; y <= bottom; ++y) {
+      std::uint8_t* row = Rows[y];
+      for (std::size_t k = 0; k < cols.size(); ++k) {
+        const int t = thresholds[k];
+        for (int x = cols[k].first; x <= cols[k].last; ++x) {
+          std::uint8_t* p = row + 3 * x;
           const int v = p[0];
           const std::uint8_t out = ((v >= t && v >= 1) || v == 255) ? 255 : 0;
           p[0] = p[1] = p[2] = out;
@@ -225,28 +246,37 @@ void TIntBmp::FloodFillBuf(TFindPointArr& buffer, const TRect& r, int x, int y,
 
   int count = 0;
   int left = x, top = y, right = x, bottom = y;
-  for (int i = 0;; ++i) {
+  const auto take = [&](int xx, int yy, int cx, int cy) {
+    if (xx < rl || xx > rr || yy < rt || yy > rb) return;
+    std::uint8_t* p = Rows[yy] + 3 * xx;
+    if (p[0] != match.Blue || p[1] != match.Green || p[2] != match.Red) return;
+    p[0] = fill.Blue;
+    p[1] = fill.Green;
+    p[2] = fill.Red;
+    ++count;
+    pts[count] = TFindPoint{xx, yy, 2 * xx - cx, 2 * yy - cy};
+    left = std::min(left, xx);
+    right = std::max(right, xx);
+    top = std::min(top, yy);
+    bottom = std::max(bottom, yy);
+  };
+
+  // The seed looks at all eight neighbours, rows outer, columns inner.
+  for (int yy = y - 1; yy <= y + 1; ++yy) {
+    for (int xx = x - 1; xx <= x + 1; ++xx) take(xx, yy, x, y);
+  }
+  // Every later point looks along its own row and at the column one step
+  // further in the direction it was reached from. In the same row-major
+  // order that is: (nx, cy-1), (cx-1, cy), (cx+1, cy), (nx, cy+1); the point
+  // itself is already painted, and nx is always within one of cx.
+  for (int i = 1; i <= count; ++i) {
     const int cx = pts[i].X;
     const int cy = pts[i].Y;
     const int nx = pts[i].NextX;
-    for (int yy = cy - 1; yy <= cy + 1; ++yy) {
-      if (yy < rt || yy > rb) continue;
-      const std::uint8_t* row = Rows[yy];
-      for (int xx = cx - 1; xx <= cx + 1; ++xx) {
-        if (!(i == 0 || xx == nx || yy == cy)) continue;
-        if (xx < rl || xx > rr) continue;
-        const std::uint8_t* p = row + 3 * xx;
-        if (p[0] != match.Blue || p[1] != match.Green || p[2] != match.Red) continue;
-        SetPixel(yy, xx, fill);
-        ++count;
-        pts[count] = TFindPoint{xx, yy, 2 * xx - cx, 2 * yy - cy};
-        left = std::min(left, xx);
-        right = std::max(right, xx);
-        top = std::min(top, yy);
-        bottom = std::max(bottom, yy);
-      }
-    }
-    if (count <= i) break;
+    take(nx, cy - 1, cx, cy);
+    take(cx - 1, cy, cx, cy);
+    take(cx + 1, cy, cx, cy);
+    take(nx, cy + 1, cx, cy);
   }
   block.Left = left;
   block.Top = top;
