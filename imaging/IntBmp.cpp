@@ -59,6 +59,8 @@ void TIntBmp::BinariseBlocks(int blockCount, float factor) {
     cols.push_back(Span{left, std::min(c == n - 1 ? Width - 1 : left + bw - 1, Width - 1)});
   }
   std::vector<std::int64_t> sums(cols.size());
+  // Room for the tallest block row; the last one may be taller than bh.
+  greyRows_.resize(static_cast<std::size_t>(Height) * static_cast<std::size_t>(Width));
   std::vector<int> thresholds(cols.size());
 
   for (int r = 0; r < n; ++r) {
@@ -66,25 +68,25 @@ void TIntBmp::BinariseBlocks(int blockCount, float factor) {
     if (top > Height - 1) continue;
     const int bottom = std::min(r == n - 1 ? Height - 1 : top + bh - 1, Height - 1);
 
-    // Pass one over the block row: grey levels and each block's sum. The sum
-    // does not depend on the visiting order, so whole rows are walked.
+    // Pass one over the block row: grey levels into a row buffer and each
+    // block's sum. The sum does not depend on the visiting order, so whole
+    // rows are walked.
     std::fill(sums.begin(), sums.end(), 0);
     for (int y = top; y <= bottom; ++y) {
-      std::uint8_t* row = Rows[y];
-      int* grey = Grey[y].data();
+      const std::uint8_t* __restrict src = Rows[y];
+      std::uint8_t* __restrict g = greyRows_.data() + static_cast<std::size_t>(y - top) * Width;
+      for (int x = 0; x < Width; ++x) {
+        g[x] = static_cast<std::uint8_t>((77 * src[3 * x + 2] + 151 * src[3 * x + 1] +
+                                          28 * src[3 * x]) >> 8);
+      }
       for (std::size_t k = 0; k < cols.size(); ++k) {
         int sum = 0;
-        for (int x = cols[k].first; x <= cols[k].last; ++x) {
-          std::uint8_t* p = row + 3 * x;
-          const int g = (77 * p[2] + 151 * p[1] + 28 * p[0]) >> 8;
-          sum += g;
-          p[0] = p[1] = p[2] = static_cast<std::uint8_t>(g);
-        }
+        for (int x = cols[k].first; x <= cols[k].last; ++x) sum += g[x];
         sums[k] += sum;
       }
       if (!Binarised) {
-        const std::uint8_t* p = row;
-        for (int x = 0; x < Width; ++x, p += 3) grey[x] = p[0];
+        int* __restrict grey = Grey[y].data();
+        for (int x = 0; x < Width; ++x) grey[x] = g[x];
       }
     }
     const std::int64_t rowsInBlock = bottom - top + 1;
@@ -96,14 +98,16 @@ void TIntBmp::BinariseBlocks(int blockCount, float factor) {
 
     // Pass two: grey 0 is always ink and 255 always paper, whatever t is.
     for (int y = top; y <= bottom; ++y) {
-      std::uint8_t* row = Rows[y];
+      std::uint8_t* __restrict dst = Rows[y];
+      const std::uint8_t* __restrict g = greyRows_.data() + static_cast<std::size_t>(y - top) * Width;
       for (std::size_t k = 0; k < cols.size(); ++k) {
         const int t = thresholds[k];
         for (int x = cols[k].first; x <= cols[k].last; ++x) {
-          std::uint8_t* p = row + 3 * x;
-          const int v = p[0];
+          const int v = g[x];
           const std::uint8_t out = ((v >= t && v >= 1) || v == 255) ? 255 : 0;
-          p[0] = p[1] = p[2] = out;
+          dst[3 * x] = out;
+          dst[3 * x + 1] = out;
+          dst[3 * x + 2] = out;
         }
       }
     }

@@ -150,6 +150,7 @@ class TIntBmp {
   int Height = 0;
 
  private:
+  std::vector<std::uint8_t> greyRows_;  // one block row of grey levels while binarising
   bool Inside(int row, int col) const { return row >= 0 && row < Height && col >= 0 && col < Width; }
 };
 
