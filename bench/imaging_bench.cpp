@@ -57,7 +57,9 @@ void BM_BinariseBlocks(benchmark::State& state) {
 }
 BENCHMARK(BM_BinariseBlocks)->Unit(benchmark::kMillisecond);
 
-void BM_RemoveSpecks(benchmark::State& state) {
+// Times one step on a fresh copy of the binarised frame per iteration.
+template <typename Step>
+void OnBinarisedFrame(benchmark::State& state, Step step) {
   Picture work = BinarisedFrame().Clone();
   TIntBmp bmp;
   bmp.LoadBitmap(work);
@@ -65,36 +67,26 @@ void BM_RemoveSpecks(benchmark::State& state) {
     state.PauseTiming();
     Restore(work, BinarisedFrame());
     state.ResumeTiming();
-    RemoveSpecks(bmp, true);
+    step(bmp);
   }
+}
+
+void BM_RemoveSpecks(benchmark::State& state) {
+  OnBinarisedFrame(state, [](TIntBmp& bmp) { RemoveSpecks(bmp, true); });
 }
 BENCHMARK(BM_RemoveSpecks)->Unit(benchmark::kMillisecond);
 
 void BM_RemoveBorderBlobs(benchmark::State& state) {
-  Picture work = BinarisedFrame().Clone();
-  TIntBmp bmp;
-  bmp.LoadBitmap(work);
-  for (auto _ : state) {
-    state.PauseTiming();
-    Restore(work, BinarisedFrame());
-    state.ResumeTiming();
-    RemoveBorderBlobs(bmp);
-  }
+  OnBinarisedFrame(state, [](TIntBmp& bmp) { RemoveBorderBlobs(bmp); });
 }
 BENCHMARK(BM_RemoveBorderBlobs)->Unit(benchmark::kMillisecond);
 
 void BM_FindCorners(benchmark::State& state) {
-  Picture work = BinarisedFrame().Clone();
-  TIntBmp bmp;
-  bmp.LoadBitmap(work);
   TFindAngle finder;
-  for (auto _ : state) {
-    state.PauseTiming();
-    Restore(work, BinarisedFrame());
-    state.ResumeTiming();
+  OnBinarisedFrame(state, [&](TIntBmp& bmp) {
     const SheetLocation loc = LocateSheet(bmp, finder);
     benchmark::DoNotOptimize(loc.Skew);
-  }
+  });
 }
 BENCHMARK(BM_FindCorners)->Unit(benchmark::kMillisecond);
 
