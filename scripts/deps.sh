@@ -6,7 +6,8 @@ set -eu
 PACKAGES="g++ make cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libsqlite3-dev libpng-dev libjpeg62-turbo-dev
-  clang libclang-rt-14-dev"
+  clang libclang-rt-14-dev
+  qt6-base-dev libgl-dev fonts-wqy-microhei"
 
 missing=""
 for p in $PACKAGES; do
