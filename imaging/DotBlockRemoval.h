@@ -1,5 +1,6 @@
 #pragma once
 #include "imaging/IntBmp.h"
+#include "settings/Cfg.h"
 
 namespace kestrelo {
 
@@ -8,5 +9,7 @@ namespace kestrelo {
 // blocks of 12 pixels or more that are at most one and a half times as high
 // as wide. Does nothing unless `enabled` (the option to remove stray dots).
 void RemoveSpecks(TIntBmp& bmp, bool enabled);
+// As above, with the option "自动去除杂点" read from the settings.
+inline void RemoveSpecks(TIntBmp& bmp, const Tcfg& cfg) { RemoveSpecks(bmp, cfg.FRemoveSpecks()); }
 
 }  // namespace kestrelo

@@ -21,7 +21,9 @@ int TFindAngle::FindCorners() {
   if (Bmp == nullptr) return 0;
   TIntBmp& bmp = *Bmp;
 
-  const bool debug = debugColours_;
+  // With "FindAngle" debugging on, examined blocks turn red, accepted ones
+  // blue, and the scan paths are dotted, so the search can be watched.
+  const bool debug = cfg_->FDebugFindAngle();
   const TColorTriple fill = debug ? TColorTriple{0, 0, 255} : kDealtBlack;
   const TColorTriple paint = debug ? TColorTriple{255, 0, 0} : kBlack;
 

@@ -4,15 +4,16 @@
 // sheet's printed frame) gives one point; the tilt comes from the line
 // between two points, refined against the ink along it.
 #include "imaging/IntBmp.h"
+#include "settings/Cfg.h"
 
 namespace kestrelo {
 
 class TFindAngle {
  public:
-  void SetBmp(TIntBmp& bmp) { Bmp = &bmp; }
+  // The settings are consulted for the debug colours at every search.
+  explicit TFindAngle(const Tcfg& cfg = Cfg()) : cfg_(&cfg) {}
 
-  // Debug colours: examined blocks red, accepted ones blue, scan paths dotted.
-  void SetDebugColours(bool on) { debugColours_ = on; }
+  void SetBmp(TIntBmp& bmp) { Bmp = &bmp; }
 
   // Runs the four corner scans; returns how many corners were found (4 = all).
   // Repaints every examined block, so callers that need the frame work on a copy.
@@ -35,7 +36,7 @@ class TFindAngle {
   TRect Bounds;
 
  private:
-  bool debugColours_ = false;
+  const Tcfg* cfg_;
 };
 
 }  // namespace kestrelo

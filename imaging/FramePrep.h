@@ -7,6 +7,7 @@
 #include "imaging/FindAngle.h"
 #include "imaging/IntBmp.h"
 #include "imaging/Picture.h"
+#include "settings/Cfg.h"
 
 namespace kestrelo {
 
@@ -15,6 +16,11 @@ struct FrameCleaning {
   bool RemoveBorder = false;
   bool RemoveSpecks = false;
 };
+
+// The cleaning the settings ask for, with the user's darkness value.
+inline FrameCleaning CleaningFrom(const Tcfg& cfg, int darkness) {
+  return FrameCleaning{darkness, cfg.FRemoveBorder(), cfg.FRemoveSpecks()};
+}
 
 // 0.5 + darkness / 100, as the single-precision factor of the binarisation.
 float DarknessFactor(int darkness);

@@ -50,6 +50,23 @@ TEST(FindAngle, FrameLineGivesFourPointsJustInside) {
   EXPECT_TRUE(bmp.IsColor(15, 20, kBlack));
 }
 
+TEST(FindAngle, DebugColoursShowTheSearch) {
+  Picture pic(200, 150);
+  DrawFrameLine(pic, 20, 15, 179, 134, 3);
+  FillRect(pic, 2, 2, 5, 5, kBlack);  // a small block on the top-left scan's path
+  Tcfg cfg;
+  cfg.SetFDebugFindAngle(true);
+  TIntBmp bmp;
+  bmp.LoadBitmap(pic);
+  TFindAngle finder(cfg);
+  finder.SetBmp(bmp);
+  ASSERT_EQ(finder.FindCorners(), 4);
+  const TColorTriple red{0, 0, 255}, blue{255, 0, 0};
+  EXPECT_TRUE(bmp.IsColor(15, 20, blue));  // accepted corner piece
+  EXPECT_TRUE(bmp.IsColor(3, 3, red));     // examined and refused
+  EXPECT_TRUE(bmp.IsColor(1, 1, red));     // a dot of the scan path
+}
+
 TEST(FindAngle, SolidBlobsAndSmallBlocksAreNotCorners) {
   Picture pic(200, 150);
   FillRect(pic, 5, 5, 60, 50, kBlack);    // solid, larger than W/5: examined, refused
