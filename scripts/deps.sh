@@ -7,7 +7,10 @@ PACKAGES="g++ make cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libsqlite3-dev libpng-dev libjpeg62-turbo-dev
   clang libclang-rt-14-dev
-  qt6-base-dev libgl-dev fonts-wqy-microhei"
+  qt6-base-dev libgl-dev fonts-wqy-microhei
+  libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  espeak-ng unicode-data bzip2
+  python3 python3-xlrd unrtf"
 
 missing=""
 for p in $PACKAGES; do
