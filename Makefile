@@ -5,7 +5,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 PROGRAM  := $(BUILD)/program
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench bench-recognition clean
 
 all: build
 
@@ -21,14 +21,17 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-# Until the reading pipeline exists, the main job locates the sheet on the
-# bundled sample frame and writes the annotated frame beside it.
+# The main job: grade the bundled demo exam (five photographed sheets)
+# through the frame watch and the read thread, and print the results.
 run: build
-	$(PROGRAM)/kestrelo-locate $(PROGRAM)/samples/frame.bmp --remove-specks --remove-border \
-	    --out $(BUILD)/frame-located.bmp
+	$(PROGRAM)/kestrelo-grade --demo
 
 bench: build
 	$(BUILD)/bench/kestrelo-bench-imaging
+
+# Reads 648 synthetic camera frames and prints the recognition table (a few minutes).
+bench-recognition: build
+	$(BUILD)/bench/kestrelo-bench-recognition
 
 clean:
 	rm -rf $(BUILD)

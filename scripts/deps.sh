@@ -10,7 +10,7 @@ PACKAGES="g++ make cmake ninja-build pkg-config
   qt6-base-dev libgl-dev fonts-wqy-microhei
   libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   espeak-ng unicode-data bzip2
-  python3 python3-xlrd unrtf"
+  python3 python3-xlrd unrtf libfreetype-dev"
 
 missing=""
 for p in $PACKAGES; do
