@@ -18,6 +18,8 @@
 #include "common/Error.h"
 #include "grading/ReadThread.h"
 #include "imaging/BmpFile.h"
+#include "export/RecordExport.h"
+#include "export/StatisticsReport.h"
 #include "setup/AnswerKey.h"
 #include "setup/ExamTables.h"
 #include "setup/Roster.h"
@@ -48,13 +50,16 @@ struct Options {
   std::string Template;
   fs::path Key, Roster, Csv, Json;
   bool Demo = false;
+  fs::path Xls, Doc, Stats;
+  bool AllQuestions = false;
   fs::path ProgramDir;
   int MaxFrames = 40;
 };
 
 int Usage() {
   std::cerr << "usage: kestrelo-grade --template NAME --key FILE.score [--roster FILE.名册]\n"
-               "         [--csv FILE] [--json FILE] [--demo] [--program-dir DIR] [--max-frames N]\n"
+               "         [--csv FILE] [--json FILE] [--xls FILE] [--doc FILE [--all-questions]]\n"
+               "         [--stats FILE] [--demo] [--program-dir DIR] [--max-frames N]\n"
                "         [--no-auto-deskew] [--auto-judge|--judge-value N] [--force-single]\n"
                "         [--fixed-multi] [--ignore-repeat] [--warn-duplicate]\n"
                "         [--right-detail] [--wrong-detail] PICTURE.bmp|FOLDER...\n";
@@ -162,6 +167,10 @@ int main(int argc, char** argv) {
       else if (a == "--roster") o.Roster = U8(next());
       else if (a == "--csv") o.Csv = U8(next());
       else if (a == "--json") o.Json = U8(next());
+      else if (a == "--xls") o.Xls = U8(next());
+      else if (a == "--doc") o.Doc = U8(next());
+      else if (a == "--all-questions") o.AllQuestions = true;
+      else if (a == "--stats") o.Stats = U8(next());
       else if (a == "--demo") o.Demo = true;
       else if (a == "--program-dir") o.ProgramDir = U8(next());
       else if (a == "--max-frames") o.MaxFrames = std::stoi(next());
@@ -341,6 +350,15 @@ int main(int argc, char** argv) {
   try {
     if (!o.Csv.empty()) WriteFileAtomically(o.Csv, ResultsCsv(dsDB));
     if (!o.Json.empty()) WriteFileAtomically(o.Json, sheets.dump(2) + "\n");
+    // The exports sort the results by examinee number, so they come last.
+    bool exported = true;
+    if (!o.Xls.empty()) exported &= ExportResultsXls(dsDB, o.Xls, prompt);
+    if (!o.Doc.empty()) exported &= ExportResultsDoc(dsDB, o.Doc, o.AllQuestions, prompt);
+    if (!o.Stats.empty()) {
+      exported &= ExportStatistics(dsDB, key.KeyTypeRuns, exam.AnswerCD.RecordCount(), o.Stats,
+                                   prompt);
+    }
+    if (!exported) return 1;
   } catch (const std::exception& e) {
     std::cerr << "kestrelo-grade: " << e.what() << "\n";
     return 1;
