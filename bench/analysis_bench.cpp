@@ -27,17 +27,17 @@ struct Sheet {
 };
 
 Sheet DrawnSheet() {
-  test::CardSpec spec;
-  spec.Rows = 20;
-  spec.Cols = 24;
-  spec.PitchX = 23;
-  spec.PitchY = 18;
-  spec.BoxW = 17;
-  spec.BoxH = 11;
-  spec.Margin = 110;
-  spec.Filled = {{0, 0}, {5, 7}, {12, 3}, {19, 23}};
-  test::Card card = test::DrawCard(spec);
-  return Sheet{CardTemplate::FromText(test::CardTemplateText(spec), "drawn 20x24"),
+  test::CardPlan plan;
+  plan.Rows = 20;
+  plan.Cols = 24;
+  plan.PitchX = 23;
+  plan.PitchY = 18;
+  plan.BoxW = 17;
+  plan.BoxH = 11;
+  plan.Margin = 110;
+  plan.Filled = {{0, 0}, {5, 7}, {12, 3}, {19, 23}};
+  test::Card card = test::DrawCard(plan);
+  return Sheet{CardTemplate::FromText(test::CardTemplateText(plan), "drawn 20x24"),
                std::move(card.Sheet)};
 }
 

@@ -27,23 +27,23 @@ struct Case {
 };
 
 Case DrawnCase(double angle) {
-  test::CardSpec spec;
-  spec.Rows = 12;
-  spec.Cols = 10;
-  spec.PitchX = 40;
-  spec.PitchY = 28;
-  spec.BoxW = 28;
-  spec.BoxH = 18;
-  spec.Outline = 2;
-  spec.LineThick = 5;
-  spec.Margin = 40;
-  spec.Inset = 10;
-  spec.Filled = {{0, 0}, {3, 1}, {11, 2}, {5, 3}, {1, 4}, {7, 5}, {2, 6}, {9, 7}, {4, 8}, {6, 9}};
-  const test::Card card = test::DrawCard(spec);
+  test::CardPlan plan;
+  plan.Rows = 12;
+  plan.Cols = 10;
+  plan.PitchX = 40;
+  plan.PitchY = 28;
+  plan.BoxW = 28;
+  plan.BoxH = 18;
+  plan.Outline = 2;
+  plan.LineThick = 5;
+  plan.Margin = 40;
+  plan.Inset = 10;
+  plan.Filled = {{0, 0}, {3, 1}, {11, 2}, {5, 3}, {1, 4}, {7, 5}, {2, 6}, {9, 7}, {4, 8}, {6, 9}};
+  const test::Card card = test::DrawCard(plan);
   Tcfg cfg;
   test::Located l =
       test::Locate(test::Photograph(card.Sheet, 1.2, angle, 1),
-                   CardTemplate::FromText(test::CardTemplateText(spec)).ToText(), cfg);
+                   CardTemplate::FromText(test::CardTemplateText(plan)).ToText(), cfg);
   return Case{"drawn 12x10, skew " + std::to_string(l.HandOff.Skew), std::move(l.HandOff),
               std::vector<TAnswer>(10)};
 }

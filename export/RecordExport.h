@@ -20,13 +20,13 @@ namespace kestrelo {
 inline constexpr const char* kNoResultsText = "没有成绩数据！";
 
 // What the save dialog of an export starts with.
-struct SaveDialogSpec {
+struct SaveDialogSetup {
   const char* FileName;
   const char* DefaultExt;
   const char* Filter;
 };
-inline constexpr SaveDialogSpec kResultsXlsDialog{"阅卷记录.xls", "xls", "*.xls|*.xls|*.*|*.*"};
-inline constexpr SaveDialogSpec kResultsDocDialog{"阅卷记录.doc", "doc", "*.doc|*.doc|*.*|*.*"};
+inline constexpr SaveDialogSetup kResultsXlsDialog{"阅卷记录.xls", "xls", "*.xls|*.xls|*.*|*.*"};
+inline constexpr SaveDialogSetup kResultsDocDialog{"阅卷记录.doc", "doc", "*.doc|*.doc|*.*|*.*"};
 
 // The document's font: 12-pixel characters are 9 points at 96 dpi.
 inline constexpr const char* kDocFontName = "宋体";

@@ -18,7 +18,7 @@
 
 namespace kestrelo {
 
-inline constexpr SaveDialogSpec kStatisticsDialog{"成绩分析.xls", "xls", "*.xls|*.xls|*.*|*.*"};
+inline constexpr SaveDialogSetup kStatisticsDialog{"成绩分析.xls", "xls", "*.xls|*.xls|*.*|*.*"};
 
 // Columns of the report table; more only when the key has so many type runs
 // that their averages would not fit.

@@ -11,7 +11,7 @@
 
 namespace kestrelo::test {
 
-struct CardSpec {
+struct CardPlan {
   int Rows = 10;  // grid rows ("LineCount"), including a middle-line row
   int Cols = 8;   // grid columns ("ColumCount")
   int PitchX = 24;
@@ -53,13 +53,13 @@ inline void FillBox(Picture& pic, const TRect& r, TColorTriple c) {
   }
 }
 
-inline int RowTop(const CardSpec& s, int row) {
+inline int RowTop(const CardPlan& s, int row) {
   int y = s.Margin + s.LineThick + s.Inset + row * s.PitchY;
   if (s.TallRow >= 0 && row > s.TallRow) y += s.TallBy;
   return y;
 }
 
-inline Card DrawCard(const CardSpec& s) {
+inline Card DrawCard(const CardPlan& s) {
   // Boxes sit centred in their pitch; the last pitch ends Inset before the line.
   const int gridInnerW = s.Cols * s.PitchX - (s.PitchX - s.BoxW);
   const int gridInnerH =
@@ -112,7 +112,7 @@ inline Card DrawCard(const CardSpec& s) {
 
 // The template of a drawn card: one sub-rectangle over the whole grid, a
 // question block down each column ("ABCD..." letters) and no cleared areas.
-inline std::string CardTemplateText(const CardSpec& s, int testNoAreaBlank = -1) {
+inline std::string CardTemplateText(const CardPlan& s, int testNoAreaBlank = -1) {
   const int lines = s.MiddleLineRow >= 0 ? 3 : 2;
   std::string q;
   for (int c = 0; c < s.Cols; ++c) {

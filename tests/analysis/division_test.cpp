@@ -59,8 +59,8 @@ TEST(TsortList, SortsAndRefusesIndicesOutsideIt) {
 
 class Division : public testing::Test {
  protected:
-  test::CardSpec Spec() const {
-    test::CardSpec s;
+  test::CardPlan Spec() const {
+    test::CardPlan s;
     s.Rows = 10;
     s.Cols = 6;
     s.MiddleLineRow = 4;
@@ -69,9 +69,9 @@ class Division : public testing::Test {
 };
 
 TEST_F(Division, FindsFrameLinesAndSubRectangles) {
-  const test::CardSpec spec = Spec();
-  test::Card card = test::DrawCard(spec);
-  std::string text = test::CardTemplateText(spec);
+  const test::CardPlan plan = Spec();
+  test::Card card = test::DrawCard(plan);
+  std::string text = test::CardTemplateText(plan);
   // A second sub-rectangle below the middle line.
   text.replace(text.find("}}},"), 4,
                R"(},"PaperRect2":{"Left":0,"Top":1,"Right":1,"Bottom":2,"LineCount":5,)"
@@ -95,11 +95,11 @@ TEST_F(Division, FindsFrameLinesAndSubRectangles) {
 }
 
 TEST_F(Division, ClearRectsHideInkBetweenTheirLinesOnly) {
-  const test::CardSpec spec = Spec();
+  const test::CardPlan plan = Spec();
   for (const bool clear : {false, true}) {
     SCOPED_TRACE(clear);
-    test::Card card = test::DrawCard(spec);
-    std::string text = test::CardTemplateText(spec);
+    test::Card card = test::DrawCard(plan);
+    std::string text = test::CardTemplateText(plan);
     if (clear) {
       text.replace(text.find(R"("ClearRects":[])"), 15,
                    R"("ClearRects":[{"Left":"0","Right":1,"Top":"1","Bottom":2}])");

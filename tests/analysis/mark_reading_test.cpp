@@ -18,7 +18,7 @@
 namespace kestrelo {
 namespace {
 
-struct BlockSpec {
+struct BlockPlan {
   std::string Id;
   int Line = 1;   // from 1
   int Colum = 1;  // from 1
@@ -28,9 +28,9 @@ struct BlockSpec {
   int BackAnswerNum = 0;
 };
 
-std::string BlocksJson(const std::vector<BlockSpec>& blocks) {
+std::string BlocksJson(const std::vector<BlockPlan>& blocks) {
   std::string s;
-  for (const BlockSpec& b : blocks) {
+  for (const BlockPlan& b : blocks) {
     if (!s.empty()) s += ",";
     s += R"({"Id":")" + b.Id + R"(","PaperRects_ID":1,"StartPosLine":)" + std::to_string(b.Line) +
          R"(,"StartPosColum":)" + std::to_string(b.Colum) + R"(,"GridNum":)" +
@@ -40,9 +40,9 @@ std::string BlocksJson(const std::vector<BlockSpec>& blocks) {
   return "[" + s + "]";
 }
 
-std::string TemplateJson(int rows, int cols, const std::vector<BlockSpec>& testNo,
-                         const std::vector<BlockSpec>& questions,
-                         const std::vector<BlockSpec>& verifys = {}) {
+std::string TemplateJson(int rows, int cols, const std::vector<BlockPlan>& testNo,
+                         const std::vector<BlockPlan>& questions,
+                         const std::vector<BlockPlan>& verifys = {}) {
   const std::string r = std::to_string(rows);
   const std::string c = std::to_string(cols);
   return R"({"DevidePaper":{"LinesThreadCount":2,"ColumsThreadCount":2,"LineCount":)" + r +
@@ -419,7 +419,7 @@ TEST(ReadBlock, VerificationCountsMarksAndLeavesThePicture) {
 TEST(ReadTestNo, OneDigitPerBlockTheDarkestOfSeveral) {
   // Five digits in rows 0-4 of a 10-column grid: 2, 0, nothing, 1 (with a
   // lighter 7), 5. Forced single choice is off: digits choose anyway.
-  std::vector<BlockSpec> digits;
+  std::vector<BlockPlan> digits;
   for (int r = 1; r <= 5; ++r)
     digits.push_back({std::to_string(r), r, 1, 10, "LeftRight", "0123456789"});
   MarkSheet sheet(5, 10, TemplateJson(5, 10, digits, {}));
@@ -443,7 +443,7 @@ TEST(ReadTestNo, OneDigitPerBlockTheDarkestOfSeveral) {
 // A card of 8 columns of 10 boxes: question c+1 runs down column c (letters
 // A-J). Column 7 is also a verification strip wanting 2 marks.
 struct DrawnCard {
-  test::CardSpec Spec;
+  test::CardPlan Spec;
   test::Card Card;
   CardTemplate Template;
   TIntDynaArrArr Grey;

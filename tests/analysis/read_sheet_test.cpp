@@ -30,8 +30,8 @@ TAnswer Key(std::string answer, bool multi = false) {
 // --- a drawn card -------------------------------------------------------------------
 
 // 12 rows of 10 columns of boxes; question c+1 runs down column c, letters A-L.
-test::CardSpec BigCard() {
-  test::CardSpec s;
+test::CardPlan BigCard() {
+  test::CardPlan s;
   s.Rows = 12;
   s.Cols = 10;
   s.PitchX = 40;
@@ -58,13 +58,13 @@ std::vector<TAnswer> BigCardKey() {
 }
 
 TEST(ReadSheet, ReadsPhotographedDrawnCardsStraightAndTurned) {
-  const test::CardSpec spec = BigCard();
-  const test::Card card = test::DrawCard(spec);
-  const std::string text = CardTemplate::FromText(test::CardTemplateText(spec)).ToText();
+  const test::CardPlan plan = BigCard();
+  const test::Card card = test::DrawCard(plan);
+  const std::string text = CardTemplate::FromText(test::CardTemplateText(plan)).ToText();
   // The frame covers about two thirds of the camera frame's width.
   constexpr double kScale = 1.2;
-  const double frameW = kScale * (card.Sheet.Width() - 2 * spec.Margin);
-  const double frameH = kScale * (card.Sheet.Height() - 2 * spec.Margin);
+  const double frameW = kScale * (card.Sheet.Width() - 2 * plan.Margin);
+  const double frameH = kScale * (card.Sheet.Height() - 2 * plan.Margin);
   for (double angle : {0.0, 6.0, -9.0, 12.0}) {
     SCOPED_TRACE("angle " + std::to_string(angle));
     Tcfg cfg;
@@ -86,13 +86,13 @@ TEST(ReadSheet, ReadsPhotographedDrawnCardsStraightAndTurned) {
 }
 
 TEST(ReadSheet, WithoutAutomaticDeskewTheFrameIsReadAsItIs) {
-  const test::CardSpec spec = BigCard();
-  const test::Card card = test::DrawCard(spec);
+  const test::CardPlan plan = BigCard();
+  const test::Card card = test::DrawCard(plan);
   Tcfg cfg;
   cfg.SetFAutoDeskew(false);
   test::Located l =
       test::Locate(test::Photograph(card.Sheet, 1.2, 0.5, 3),
-                   CardTemplate::FromText(test::CardTemplateText(spec)).ToText(), cfg);
+                   CardTemplate::FromText(test::CardTemplateText(plan)).ToText(), cfg);
   ASSERT_TRUE(l.Location.Accepted) << l.Location.Message;
   l.HandOff.Skew = 3;
   const ReadSheetResult r = ReadSheet(std::move(l.HandOff), BigCardKey(), cfg);
@@ -103,8 +103,8 @@ TEST(ReadSheet, WithoutAutomaticDeskewTheFrameIsReadAsItIs) {
 }
 
 TEST(ReadSheet, RefusedHandOffsAreFailedSheets) {
-  const test::CardSpec spec = BigCard();
-  const std::string text = CardTemplate::FromText(test::CardTemplateText(spec)).ToText();
+  const test::CardPlan plan = BigCard();
+  const std::string text = CardTemplate::FromText(test::CardTemplateText(plan)).ToText();
   Tcfg cfg;
   struct Case {
     const char* Name;

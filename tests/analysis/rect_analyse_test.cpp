@@ -143,11 +143,11 @@ TEST_F(Analyser, FilledTestsTheMiddleHalfOfTheInk) {
 }
 
 TEST(RectAnalyseLayout, MarksRowLinesAndCrossingsInTheGreyPlane) {
-  test::CardSpec spec;
-  spec.Rows = 12;
-  spec.Cols = 10;
-  test::Card card = test::DrawCard(spec);
-  const CardTemplate tmpl = CardTemplate::FromText(test::CardTemplateText(spec));
+  test::CardPlan plan;
+  plan.Rows = 12;
+  plan.Cols = 10;
+  test::Card card = test::DrawCard(plan);
+  const CardTemplate tmpl = CardTemplate::FromText(test::CardTemplateText(plan));
   TIntBmp bmp;
   bmp.LoadBitmap(card.Sheet);
   TIntDynaArrArr grey(static_cast<std::size_t>(card.Sheet.Height()),

@@ -11,10 +11,10 @@ namespace kestrelo {
 namespace {
 
 using test::Card;
-using test::CardSpec;
+using test::CardPlan;
 
-CardSpec Spec(int rows, int cols, int pitchX, int pitchY, int boxW, int boxH) {
-  CardSpec s;
+CardPlan Spec(int rows, int cols, int pitchX, int pitchY, int boxW, int boxH) {
+  CardPlan s;
   s.Rows = rows;
   s.Cols = cols;
   s.PitchX = pitchX;
@@ -24,32 +24,32 @@ CardSpec Spec(int rows, int cols, int pitchX, int pitchY, int boxW, int boxH) {
   return s;
 }
 
-CardSpec WithMiddleLine(CardSpec s, int row) {
+CardPlan WithMiddleLine(CardPlan s, int row) {
   s.MiddleLineRow = row;
   return s;
 }
 
-CardSpec WithTallRow(CardSpec s, int row, int by) {
+CardPlan WithTallRow(CardPlan s, int row, int by) {
   s.TallRow = row;
   s.TallBy = by;
   return s;
 }
 
-void ExpectCellsOnBoxes(const SheetLayout& layout, const Card& card, const CardSpec& spec) {
-  ASSERT_EQ(static_cast<int>(layout.Cells.size()), spec.Rows);
-  for (int r = 0; r < spec.Rows; ++r) {
-    for (int c = 0; c < spec.Cols; ++c) {
+void ExpectCellsOnBoxes(const SheetLayout& layout, const Card& card, const CardPlan& plan) {
+  ASSERT_EQ(static_cast<int>(layout.Cells.size()), plan.Rows);
+  for (int r = 0; r < plan.Rows; ++r) {
+    for (int c = 0; c < plan.Cols; ++c) {
       SCOPED_TRACE("cell " + std::to_string(r) + "," + std::to_string(c));
       const TCellInfo& cell = layout.Cells[r][c];
-      if (r == spec.MiddleLineRow) continue;
+      if (r == plan.MiddleLineRow) continue;
       const TRect& box = card.Box[r][c];
       // The cell holds its box whole, and no neighbour's.
       EXPECT_LE(cell.Rect.Left, box.Left);
       EXPECT_GE(cell.Rect.Right, box.Right);
       EXPECT_LE(cell.Rect.Top, box.Top);
       EXPECT_GE(cell.Rect.Bottom, box.Bottom);
-      EXPECT_GT(cell.Rect.Left, box.Left - (spec.PitchX - spec.BoxW));
-      EXPECT_LT(cell.Rect.Right, box.Right + (spec.PitchX - spec.BoxW));
+      EXPECT_GT(cell.Rect.Left, box.Left - (plan.PitchX - plan.BoxW));
+      EXPECT_LT(cell.Rect.Right, box.Right + (plan.PitchX - plan.BoxW));
       EXPECT_EQ(cell.ContentRect, box);
     }
   }
@@ -57,24 +57,24 @@ void ExpectCellsOnBoxes(const SheetLayout& layout, const Card& card, const CardS
 
 TEST(SheetLayout, FindsEveryBoxOfASyntheticCard) {
   Tcfg cfg;
-  CardSpec spec;
-  spec.Filled = {{0, 0}, {3, 5}};
-  Card card = test::DrawCard(spec);
-  const CardTemplate tmpl = CardTemplate::FromText(test::CardTemplateText(spec));
+  CardPlan plan;
+  plan.Filled = {{0, 0}, {3, 5}};
+  Card card = test::DrawCard(plan);
+  const CardTemplate tmpl = CardTemplate::FromText(test::CardTemplateText(plan));
   const SheetLayout layout = LayOutSheet(tmpl, card.Sheet, cfg);
   ASSERT_TRUE(layout.Ok()) << layout.Status << " " << layout.Reason;
   EXPECT_EQ(layout.HorizontalLines, card.HorizontalLines);
   EXPECT_EQ(layout.VerticalLines, card.VerticalLines);
-  ExpectCellsOnBoxes(layout, card, spec);
+  ExpectCellsOnBoxes(layout, card, plan);
 }
 
 TEST(SheetLayout, TallRowWithoutItsExemptionIsUnclear) {
   Tcfg cfg;
-  CardSpec spec = Spec(24, 10, 22, 18, 16, 11);
-  spec.TallRow = 4;
-  spec.TallBy = 19;
-  Card card = test::DrawCard(spec);
-  const CardTemplate tmpl = CardTemplate::FromText(test::CardTemplateText(spec, -1));
+  CardPlan plan = Spec(24, 10, 22, 18, 16, 11);
+  plan.TallRow = 4;
+  plan.TallBy = 19;
+  Card card = test::DrawCard(plan);
+  const CardTemplate tmpl = CardTemplate::FromText(test::CardTemplateText(plan, -1));
   const SheetLayout layout = LayOutSheet(tmpl, card.Sheet, cfg);
   EXPECT_EQ(layout.Status, kAnalysisUnclear);
   EXPECT_NE(layout.Reason.find("row lines"), std::string::npos) << layout.Reason;
@@ -84,11 +84,11 @@ TEST(SheetLayout, TallRowWithoutItsExemptionIsUnclear) {
 TEST(SheetLayout, TwoRowGridIsAnOrderlyFailure) {
   // Three row lines leave no interior gap to measure the spacing by.
   Tcfg cfg;
-  CardSpec spec = Spec(2, 8, 22, 18, 16, 11);
+  CardPlan plan = Spec(2, 8, 22, 18, 16, 11);
   // The division keeps the second line H / LineCount rows away from the first.
-  spec.Margin = 4;
-  Card card = test::DrawCard(spec);
-  const CardTemplate tmpl = CardTemplate::FromText(test::CardTemplateText(spec));
+  plan.Margin = 4;
+  Card card = test::DrawCard(plan);
+  const CardTemplate tmpl = CardTemplate::FromText(test::CardTemplateText(plan));
   const SheetLayout layout = LayOutSheet(tmpl, card.Sheet, cfg);
   EXPECT_EQ(layout.Status, kAnalysisFailed) << layout.Reason;
   EXPECT_NE(layout.Reason.find("interior gap"), std::string::npos) << layout.Reason;
@@ -96,9 +96,9 @@ TEST(SheetLayout, TwoRowGridIsAnOrderlyFailure) {
 
 TEST(SheetLayout, SheetsWithoutTheCardFailWithoutCrashing) {
   Tcfg cfg;
-  const CardSpec spec = Spec(10, 8, 22, 18, 16, 11);
-  const CardTemplate tmpl = CardTemplate::FromText(test::CardTemplateText(spec));
-  CardSpec noBoxes = spec;
+  const CardPlan plan = Spec(10, 8, 22, 18, 16, 11);
+  const CardTemplate tmpl = CardTemplate::FromText(test::CardTemplateText(plan));
+  CardPlan noBoxes = plan;
   noBoxes.Outline = 0;  // frame lines only
   Card frameOnly = test::DrawCard(noBoxes);
   std::vector<std::pair<const char*, Picture>> sheets;
@@ -117,16 +117,16 @@ TEST(SheetLayout, SheetsWithoutTheCardFailWithoutCrashing) {
 }
 
 TEST(SheetLayout, DebugPicturesOnlyWithTheSwitchAndOnlyInTheirFolder) {
-  CardSpec spec = Spec(24, 10, 22, 18, 16, 11);
-  spec.TallRow = 4;
-  spec.TallBy = 19;
-  const CardTemplate tmpl = CardTemplate::FromText(test::CardTemplateText(spec, -1));
+  CardPlan plan = Spec(24, 10, 22, 18, 16, 11);
+  plan.TallRow = 4;
+  plan.TallBy = 19;
+  const CardTemplate tmpl = CardTemplate::FromText(test::CardTemplateText(plan, -1));
   for (const bool on : {false, true}) {
     SCOPED_TRACE(on);
     Tcfg cfg;
     cfg.SetFDebugAnalyse(on);
     TempFolder tmp;
-    Card card = test::DrawCard(spec);
+    Card card = test::DrawCard(plan);
     SheetLayoutOptions options;
     options.SheetNo = 7;
     options.DebugFolder = tmp / "Paper";
@@ -141,7 +141,7 @@ TEST(SheetLayout, DebugPicturesOnlyWithTheSwitchAndOnlyInTheirFolder) {
 
 struct LatticeCase {
   const char* Name;
-  CardSpec Spec;
+  CardPlan Spec;
   int TestNoAreaBlank;
   int Strips;
 };

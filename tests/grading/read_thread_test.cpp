@@ -14,8 +14,8 @@ namespace kestrelo {
 namespace {
 
 // 12 rows of 10 columns of boxes; question c+1 runs down column c.
-test::CardSpec Card() {
-  test::CardSpec s;
+test::CardPlan Card() {
+  test::CardPlan s;
   s.Rows = 12;
   s.Cols = 10;
   s.PitchX = 40;

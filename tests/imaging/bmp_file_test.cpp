@@ -25,17 +25,17 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 // Describes a BMP file; BuildBmp lays it out byte by byte as a writer would.
-struct BmpSpec {
-  BmpSpec(std::int32_t w, std::int32_t h, std::uint16_t bpp) : width(w), height(h), bitCount(bpp) {}
-  BmpSpec& Header(std::uint32_t size) { headerSize = size; return *this; }
-  BmpSpec& Planes(std::uint16_t n) { planes = n; return *this; }
-  BmpSpec& Compression(std::uint32_t c) { compression = c; return *this; }
-  BmpSpec& ColorsUsed(std::uint32_t n) { colorsUsed = n; return *this; }
-  BmpSpec& Palette(std::vector<std::uint32_t> p) { palette = std::move(p); return *this; }
-  BmpSpec& Masks(std::vector<std::uint32_t> m) { masks = std::move(m); return *this; }
-  BmpSpec& Rows(std::vector<std::vector<std::uint32_t>> r) { rows = std::move(r); return *this; }
-  BmpSpec& Offset(std::uint32_t o) { offset = o; return *this; }
-  BmpSpec& CutEnd(std::size_t n) { cutEnd = n; return *this; }
+struct BmpPlan {
+  BmpPlan(std::int32_t w, std::int32_t h, std::uint16_t bpp) : width(w), height(h), bitCount(bpp) {}
+  BmpPlan& Header(std::uint32_t size) { headerSize = size; return *this; }
+  BmpPlan& Planes(std::uint16_t n) { planes = n; return *this; }
+  BmpPlan& Compression(std::uint32_t c) { compression = c; return *this; }
+  BmpPlan& ColorsUsed(std::uint32_t n) { colorsUsed = n; return *this; }
+  BmpPlan& Palette(std::vector<std::uint32_t> p) { palette = std::move(p); return *this; }
+  BmpPlan& Masks(std::vector<std::uint32_t> m) { masks = std::move(m); return *this; }
+  BmpPlan& Rows(std::vector<std::vector<std::uint32_t>> r) { rows = std::move(r); return *this; }
+  BmpPlan& Offset(std::uint32_t o) { offset = o; return *this; }
+  BmpPlan& CutEnd(std::size_t n) { cutEnd = n; return *this; }
 
   std::int32_t width;
   std::int32_t height;
@@ -73,7 +73,7 @@ Bytes PackRow(int bpp, const std::vector<std::uint32_t>& values) {
   return row;
 }
 
-Bytes BuildBmp(const BmpSpec& s) {
+Bytes BuildBmp(const BmpPlan& s) {
   const bool core = s.headerSize == 12;
   Bytes b;
   b.push_back('B');
@@ -123,7 +123,7 @@ std::vector<std::vector<std::uint32_t>> Pixels(const Picture& p) {
 
 struct DecodeCase {
   const char* name;
-  BmpSpec spec;
+  BmpPlan plan;
   std::vector<std::vector<std::uint32_t>> expected;  // top to bottom
 };
 
@@ -134,56 +134,56 @@ TEST(BmpFileTest, DecodesEveryDepthOrientationAndHeader) {
   for (std::uint32_t i = 0; i < 256; ++i) ramp.push_back(((255 - i) << 16) | i);
   const std::vector<DecodeCase> cases = {
       {"1-bit bottom-up",
-       BmpSpec(9, 2, 1).Palette(bw).Rows(
+       BmpPlan(9, 2, 1).Palette(bw).Rows(
            {{1, 0, 1, 1, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 1, 0}}),
        {{0, 0, 0, 0, 0, 0, 0, 0xFFFFFF, 0},
         {0xFFFFFF, 0, 0xFFFFFF, 0xFFFFFF, 0, 0, 0, 0, 0xFFFFFF}}},
       {"4-bit top-down, short palette",
-       BmpSpec(3, -2, 4).ColorsUsed(3).Palette(three).Rows({{0, 1, 2}, {2, 1, 0}}),
+       BmpPlan(3, -2, 4).ColorsUsed(3).Palette(three).Rows({{0, 1, 2}, {2, 1, 0}}),
        {{0x112233, 0x445566, 0x778899}, {0x778899, 0x445566, 0x112233}}},
-      {"8-bit, short palette", BmpSpec(2, 1, 8).ColorsUsed(3).Palette(three).Rows({{2, 0}}),
+      {"8-bit, short palette", BmpPlan(2, 1, 8).ColorsUsed(3).Palette(three).Rows({{2, 0}}),
        {{0x778899, 0x112233}}},
-      {"16-bit default 5-5-5", BmpSpec(3, 1, 16).Rows({{0x7C00, 0x03E0, 0x0010}}),
+      {"16-bit default 5-5-5", BmpPlan(3, 1, 16).Rows({{0x7C00, 0x03E0, 0x0010}}),
        {{0xFF0000, 0x00FF00, 0x000084}}},
       {"16-bit 5-6-5 masks after a 40-byte header",
-       BmpSpec(3, 1, 16).Compression(3).Masks({0xF800, 0x07E0, 0x001F}).Rows(
+       BmpPlan(3, 1, 16).Compression(3).Masks({0xF800, 0x07E0, 0x001F}).Rows(
            {{0xF800, 0x0400, 0x001F}}),
        {{0xFF0000, 0x008200, 0x0000FF}}},
       {"16-bit, 1-bit red field and absent blue",
-       BmpSpec(2, 1, 16).Compression(3).Masks({0x8000, 0x7FFF, 0}).Rows({{0x8000, 0x7FFF}}),
+       BmpPlan(2, 1, 16).Compression(3).Masks({0x8000, 0x7FFF, 0}).Rows({{0x8000, 0x7FFF}}),
        {{0xFF0000, 0x00FF00}}},
       {"24-bit top-down, padded rows",
-       BmpSpec(2, -2, 24).Rows({{0x010203, 0x040506}, {0x070809, 0x0A0B0C}}),
+       BmpPlan(2, -2, 24).Rows({{0x010203, 0x040506}, {0x070809, 0x0A0B0C}}),
        {{0x010203, 0x040506}, {0x070809, 0x0A0B0C}}},
       {"24-bit, last row without its padding",
-       BmpSpec(1, 2, 24).Rows({{0x010203}, {0x040506}}).CutEnd(1),
+       BmpPlan(1, 2, 24).Rows({{0x010203}, {0x040506}}).CutEnd(1),
        {{0x040506}, {0x010203}}},
-      {"pixel data after a gap", BmpSpec(1, 1, 24).Rows({{0x0A0B0C}}).Offset(80),
+      {"pixel data after a gap", BmpPlan(1, 1, 24).Rows({{0x0A0B0C}}).Offset(80),
        {{0x0A0B0C}}},
-      {"32-bit BI_RGB ignores the fourth byte", BmpSpec(1, 1, 32).Rows({{0xAB123456}}),
+      {"32-bit BI_RGB ignores the fourth byte", BmpPlan(1, 1, 32).Rows({{0xAB123456}}),
        {{0x123456}}},
       {"32-bit V4 header, 10-bit fields",
-       BmpSpec(2, 1, 32).Header(108).Compression(3)
+       BmpPlan(2, 1, 32).Header(108).Compression(3)
            .Masks({0x3FF00000, 0x000FFC00, 0x000003FF})
            .Rows({{(0x3FFu << 20) | (0x200u << 10) | 0x001u, 0}}),
        {{0xFF8000, 0x000000}}},
       {"32-bit V5 header, red in the low byte",
-       BmpSpec(1, -1, 32).Header(124).Compression(3)
+       BmpPlan(1, -1, 32).Header(124).Compression(3)
            .Masks({0x000000FF, 0x0000FF00, 0x00FF0000}).Rows({{0x00563412}}),
        {{0x123456}}},
       {"V5 header, BI_RGB ignores its masks",
-       BmpSpec(1, 1, 32).Header(124).Masks({0x000000FF, 0x0000FF00, 0x00FF0000})
+       BmpPlan(1, 1, 32).Header(124).Masks({0x000000FF, 0x0000FF00, 0x00FF0000})
            .Rows({{0x00123456}}),
        {{0x123456}}},
-      {"core header, 8-bit, 3-byte palette", BmpSpec(2, 1, 8).Header(12).Palette(ramp).Rows(
+      {"core header, 8-bit, 3-byte palette", BmpPlan(2, 1, 8).Header(12).Palette(ramp).Rows(
                                                  {{0, 200}}),
        {{0xFF0000, 0x3700C8}}},
-      {"core header, 24-bit", BmpSpec(1, 2, 24).Header(12).Rows({{0x010203}, {0x040506}}),
+      {"core header, 24-bit", BmpPlan(1, 2, 24).Header(12).Rows({{0x010203}, {0x040506}}),
        {{0x040506}, {0x010203}}},
   };
   for (const DecodeCase& c : cases) {
     SCOPED_TRACE(c.name);
-    const Bytes bytes = BuildBmp(c.spec);
+    const Bytes bytes = BuildBmp(c.plan);
     const Picture p = DecodeBmp(bytes, "case.bmp");
     EXPECT_EQ(Pixels(p), c.expected);
   }
@@ -196,7 +196,7 @@ struct HostileCase {
 };
 
 Bytes Valid24(int width, int height) {
-  BmpSpec s(width, height, 24);
+  BmpPlan s(width, height, 24);
   s.rows.assign(static_cast<std::size_t>(std::abs(height)),
                 std::vector<std::uint32_t>(width, 0x808080));
   return BuildBmp(s);
@@ -213,7 +213,7 @@ Bytes Cut(Bytes b, std::size_t size) {
 }
 
 TEST(BmpFileTest, RefusesHostileInputNamingTheFault) {
-  const auto One24 = [] { return BmpSpec(1, 1, 24).Rows({{0}}); };
+  const auto One24 = [] { return BmpPlan(1, 1, 24).Rows({{0}}); };
   Bytes signature = Valid24(1, 1);
   signature[1] = 'X';
   const std::vector<std::uint32_t> two = {0, 0xFFFFFF};
@@ -225,46 +225,46 @@ TEST(BmpFileTest, RefusesHostileInputNamingTheFault) {
        "info header is truncated (needs 54 bytes, 40 present)"},
       {"header size 64", BuildBmp(One24().Header(64)), "unsupported BMP header size 64"},
       {"two planes", BuildBmp(One24().Planes(2)), "unsupported number of planes 2"},
-      {"2 bits", BuildBmp(BmpSpec(1, 1, 2).Rows({{0}})), "unsupported bit depth 2"},
-      {"core header at 32 bits", BuildBmp(BmpSpec(1, 1, 32).Header(12).Rows({{0}})),
+      {"2 bits", BuildBmp(BmpPlan(1, 1, 2).Rows({{0}})), "unsupported bit depth 2"},
+      {"core header at 32 bits", BuildBmp(BmpPlan(1, 1, 32).Header(12).Rows({{0}})),
        "unsupported bit depth 32"},
-      {"RLE8", BuildBmp(BmpSpec(1, 1, 8).Compression(1).Palette(two).Rows({{0}})),
+      {"RLE8", BuildBmp(BmpPlan(1, 1, 8).Compression(1).Palette(two).Rows({{0}})),
        "unsupported RLE8 compression"},
-      {"RLE4", BuildBmp(BmpSpec(1, 1, 4).Compression(2).Palette(two).Rows({{0}})),
+      {"RLE4", BuildBmp(BmpPlan(1, 1, 4).Compression(2).Palette(two).Rows({{0}})),
        "unsupported RLE4 compression"},
       {"bitfields at 24 bits", BuildBmp(One24().Compression(3).Masks({1, 2, 4})),
        "bitfields are not supported at 24 bits"},
-      {"masks cut", BuildBmp(BmpSpec(1, 1, 16).Compression(3)), "colour masks are truncated"},
+      {"masks cut", BuildBmp(BmpPlan(1, 1, 16).Compression(3)), "colour masks are truncated"},
       {"gappy mask",
-       BuildBmp(BmpSpec(1, 1, 16).Compression(3).Masks({0x7C00, 0x0220, 0x001F}).Rows({{0}})),
+       BuildBmp(BmpPlan(1, 1, 16).Compression(3).Masks({0x7C00, 0x0220, 0x001F}).Rows({{0}})),
        "green mask 0x00000220 is not contiguous"},
-      {"width 0", BuildBmp(BmpSpec(0, 1, 24)), "invalid picture width 0"},
-      {"negative width", BuildBmp(BmpSpec(-5, 1, 24).Rows({{0}})), "invalid picture width -5"},
-      {"height 0", BuildBmp(BmpSpec(1, 0, 24)), "invalid picture height 0"},
-      {"height INT_MIN", BuildBmp(BmpSpec(1, INT_MIN, 24)),
+      {"width 0", BuildBmp(BmpPlan(0, 1, 24)), "invalid picture width 0"},
+      {"negative width", BuildBmp(BmpPlan(-5, 1, 24).Rows({{0}})), "invalid picture width -5"},
+      {"height 0", BuildBmp(BmpPlan(1, 0, 24)), "invalid picture height 0"},
+      {"height INT_MIN", BuildBmp(BmpPlan(1, INT_MIN, 24)),
        "invalid picture height -2147483648"},
-      {"too wide", BuildBmp(BmpSpec(30001, 1, 24).Rows({{0}})),
+      {"too wide", BuildBmp(BmpPlan(30001, 1, 24).Rows({{0}})),
        "picture size 30001 x 1 is too large"},
-      {"too many pixels", BuildBmp(BmpSpec(20000, -20000, 24)),
+      {"too many pixels", BuildBmp(BmpPlan(20000, -20000, 24)),
        "picture size 20000 x 20000 is too large"},
       {"offset past the end", Patched(BuildBmp(One24()), 10, 4000),
        "pixel data offset 4000 is past the end of the file"},
       {"offset inside the header", BuildBmp(One24().Offset(20)),
        "pixel data offset 20 lies inside the header"},
       {"offset inside the masks",
-       BuildBmp(BmpSpec(1, 1, 16).Compression(3).Masks({0x7C00, 0x03E0, 0x001F}).Rows({{0}})
+       BuildBmp(BmpPlan(1, 1, 16).Compression(3).Masks({0x7C00, 0x03E0, 0x001F}).Rows({{0}})
                     .Offset(58)),
        "pixel data offset 58 lies inside the header (which ends at 66)"},
-      {"pixel rows cut", BuildBmp(BmpSpec(2, 2, 24).Rows({{0, 0}})),
+      {"pixel rows cut", BuildBmp(BmpPlan(2, 2, 24).Rows({{0, 0}})),
        "pixel data is truncated (needs 16 bytes, 8 present)"},
-      {"huge picture, tiny file", BuildBmp(BmpSpec(30000, 3333, 32)),
+      {"huge picture, tiny file", BuildBmp(BmpPlan(30000, 3333, 32)),
        "pixel data is truncated (needs 399960000 bytes, 0 present)"},
-      {"palette cut", BuildBmp(BmpSpec(1, 1, 8).Palette(two).Rows({{0}})),
+      {"palette cut", BuildBmp(BmpPlan(1, 1, 8).Palette(two).Rows({{0}})),
        "palette of 256 colours is truncated"},
-      {"core palette cut", BuildBmp(BmpSpec(1, 1, 1).Header(12).Palette({0}).Rows({{0}})),
+      {"core palette cut", BuildBmp(BmpPlan(1, 1, 1).Header(12).Palette({0}).Rows({{0}})),
        "palette of 2 colours is truncated"},
       {"index beyond the palette",
-       BuildBmp(BmpSpec(3, 1, 4).ColorsUsed(2).Palette(two).Rows({{0, 1, 2}})),
+       BuildBmp(BmpPlan(3, 1, 4).ColorsUsed(2).Palette(two).Rows({{0, 1, 2}})),
        "pixel index 2 is beyond the palette of 2 colours"},
   };
   for (const HostileCase& c : cases) {
@@ -285,15 +285,15 @@ TEST(BmpFileTest, RefusesHostileInputNamingTheFault) {
 // or is refused; under the sanitizers this also proves no read goes astray.
 TEST(BmpFileTest, CutOrCorruptFilesNeverCrash) {
   const std::vector<Bytes> files = {
-      BuildBmp(BmpSpec(5, 3, 1).Palette({0, 0xFFFFFF}).Rows(
+      BuildBmp(BmpPlan(5, 3, 1).Palette({0, 0xFFFFFF}).Rows(
           {{1, 0, 1, 0, 1}, {0, 1, 0, 1, 0}, {1, 1, 1, 1, 1}})),
-      BuildBmp(BmpSpec(3, -2, 8).ColorsUsed(4).Palette({1, 2, 3, 4}).Rows(
+      BuildBmp(BmpPlan(3, -2, 8).ColorsUsed(4).Palette({1, 2, 3, 4}).Rows(
           {{0, 1, 2}, {3, 2, 1}})),
-      BuildBmp(BmpSpec(2, 2, 32).Header(124).Compression(3)
+      BuildBmp(BmpPlan(2, 2, 32).Header(124).Compression(3)
                    .Masks({0x3FF00000, 0x000FFC00, 0x000003FF}).Rows({{1, 2}, {3, 4}})),
-      BuildBmp(BmpSpec(3, 2, 16).Compression(3).Masks({0xF800, 0x07E0, 0x001F}).Rows(
+      BuildBmp(BmpPlan(3, 2, 16).Compression(3).Masks({0xF800, 0x07E0, 0x001F}).Rows(
           {{1, 2, 3}, {4, 5, 6}})),
-      BuildBmp(BmpSpec(2, 2, 4).Header(12).Palette(std::vector<std::uint32_t>(16, 7)).Rows(
+      BuildBmp(BmpPlan(2, 2, 4).Header(12).Palette(std::vector<std::uint32_t>(16, 7)).Rows(
           {{1, 15}, {0, 3}})),
   };
   for (const Bytes& file : files) {

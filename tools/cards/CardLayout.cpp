@@ -299,10 +299,10 @@ std::vector<PixRect> FrameBevels(const Card& card) {
 
 double HeaderScale(const Card& card) { return std::clamp(card.Frame.W / 1300.0, 0.55, 1.0); }
 
-SampleSpec LoadSample(const std::filesystem::path& file) {
+SamplePlan LoadSample(const std::filesystem::path& file) {
   const Json j = ReadJsonFile(file);
   if (!j.is_object()) throw FileError(file.string(), "must hold one JSON object");
-  SampleSpec s;
+  SamplePlan s;
   s.Card = TextMember(j, file, "card");
   s.Name = TextMember(j, file, "name");
   s.Student = TextMember(j, file, "student");
@@ -316,7 +316,7 @@ SampleSpec LoadSample(const std::filesystem::path& file) {
   return s;
 }
 
-CardFilling MakeFilling(const Card& card, const SampleSpec& sample) {
+CardFilling MakeFilling(const Card& card, const SamplePlan& sample) {
   CardFilling f;
   f.StudentName = sample.Student;
   f.ExamNumber = sample.ExamNumber;

@@ -170,17 +170,17 @@ struct CardFilling {
 };
 
 // The filled sample card: which card, under which name, filled how.
-struct SampleSpec {
+struct SamplePlan {
   std::string Card;     // the card it is made from
   std::string Name;     // file base name of its picture
   std::string Student;  // written into the name field
   std::string ExamNumber;
   std::vector<std::string> Answers;  // letters per question, in order
 };
-SampleSpec LoadSample(const std::filesystem::path& file);
+SamplePlan LoadSample(const std::filesystem::path& file);
 // The pencil marks of the sample on its card; throws Error when an answer or
 // digit has no box on the card.
-CardFilling MakeFilling(const Card& card, const SampleSpec& sample);
+CardFilling MakeFilling(const Card& card, const SamplePlan& sample);
 
 // Lays out one card of a family. Throws Error when the family cannot hold it.
 Card MakeCard(const CardStyle& style, const CardFamily& family, const FamilyVariant& variant);

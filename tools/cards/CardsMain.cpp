@@ -83,7 +83,7 @@ int Run(const fs::path& data, const fs::path& program, const fs::path& geometry)
   }
 
   const fs::path sampleFile = data / "sample.json";
-  const SampleSpec sample = LoadSample(sampleFile);
+  const SamplePlan sample = LoadSample(sampleFile);
   const auto base = std::find_if(cards.begin(), cards.end(), [&](const Card& c) { return c.Name == sample.Card; });
   if (base == cards.end()) throw FileError(sampleFile.string(), "card: no such card: " + sample.Card);
   CardFilling filling;
